@@ -1,0 +1,72 @@
+// The platform layer: everything the launcher needs from the operating system
+// beyond ISO C and POSIX files, declared once. Each platform implements it in
+// its own files (platform/*_linux.cc here); the launcher's logic calls only
+// these functions, so it reads the same everywhere and can be tested without
+// a display.
+//
+// Contract for an implementer:
+//  - Every function returns 1 for success and 0 for failure unless stated.
+//  - Text goes in and out as zero-terminated 8-bit strings in caller buffers;
+//    nothing is written past `size` bytes, and a result that does not fit is
+//    a failure, never a cut value.
+//  - No function throws, exits the process or keeps a child process waiting
+//    to be reaped.
+#ifndef ORVAN_PLATFORM_PLATFORM_H
+#define ORVAN_PLATFORM_PLATFORM_H
+
+#include <stdint.h>
+
+// --- Home folder -----------------------------------------------------------
+// The current user's home folder, without a trailing '/'. 0 when there is
+// none (no $HOME and no password entry) or it does not fit.
+int PlatformHomeFolder(char* out, int size);
+
+// --- Dialogs ---------------------------------------------------------------
+enum PlatformDialogKind {
+  kPlatformAlert = 0,     // one OK button
+  kPlatformQuestion = 1,  // OK (default) and Cancel
+};
+// Shows a modal dialog titled `title` with `text` verbatim and waits for the
+// answer. Returns 1 only when the user chose OK; an alert that was shown and
+// dismissed also returns 1. A dialog nobody could answer returns 0.
+int PlatformShowDialog(int kind, const char* title, const char* text);
+
+// Tests replace the dialog backend with a function of their own; null puts
+// the real backend back.
+typedef int (*PlatformDialogFunction)(int kind, const char* title, const char* text);
+void PlatformSetDialogOverride(PlatformDialogFunction fn);
+
+// --- Web browser -----------------------------------------------------------
+// Starts the user's browser on `url` without waiting for it. 1 when the
+// opener was started.
+int PlatformOpenUrl(const char* url);
+
+// --- Process identity ------------------------------------------------------
+// 8 bytes naming a running process: bytes 0-3 the process id, bytes 4-7 the
+// low 32 bits of its start time, each a uint32_t in host order.
+struct PlatformProcessId {
+  unsigned char bytes[8];
+};
+int PlatformCurrentProcess(PlatformProcessId* out);
+// 1 when the named process runs now (same start time, not a zombie).
+int PlatformProcessIsLive(const PlatformProcessId* id);
+
+// --- Instance lock ---------------------------------------------------------
+// An exclusive lock held across the instance guard's read-test-write, so that
+// of launches started together exactly one takes the record. Blocks until it
+// is held. Returns a token for PlatformUnlockInstance, or -1 when no lock
+// could be made (the guard then runs unlocked).
+int PlatformLockInstance(void);
+void PlatformUnlockInstance(int token);
+
+// --- Preferences -----------------------------------------------------------
+// A persistent key-value store per scope (nonzero: all users; 0: the current
+// user), always for the current machine. Values are 8-bit texts.
+// Write and remove return 1 only when the change is on permanent storage.
+int PlatformPrefsWrite(int allUsers, const char* domain, const char* key, const char* value);
+int PlatformPrefsRemove(int allUsers, const char* domain, const char* key);
+// 1 and the value in `out` when a text value is stored and fits in `size`
+// bytes with its terminator; 0 otherwise. Never creates anything.
+int PlatformPrefsRead(int allUsers, const char* domain, const char* key, char* out, int size);
+
+#endif
