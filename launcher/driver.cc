@@ -85,6 +85,7 @@ int SdlMainInit(void) {
   putenv(mouse);
   if (SDL_Init(SDL_INIT_VIDEO) < 0) {
     Alertf("SDL Init Failed\n\n%s", SDL_GetError());
+    SDL_Quit();  // releases what the failed start left behind
     return 0;
   }
   return 1;
