@@ -7,6 +7,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include "launcher/internal.h"
 #include "launcher/launcher.h"
 
 namespace {
@@ -104,7 +105,13 @@ int Run(int argc, char** argv, int cycle) {
 
   vokGetAppName(g_AppNameShort, g_AppNameLong, g_AppID, &g_nBuild);
   GetUserPath();
-  InitLog(cycle);
+  // A first cycle that hands over shares its log file with the running
+  // instance: it must not empty it, only a launch that runs the game does.
+  if (cycle == 0) {
+    InitLogKeeping();
+  } else {
+    InitLog(cycle);
+  }
   Logf("[main] Orvan Initialized: %s\n", g_AppNameLong);
 
   if (AlreadyRunning()) {
@@ -112,6 +119,7 @@ int Run(int argc, char** argv, int cycle) {
     SendToInstance(g_AppCommandLine);
     return 0;
   }
+  LogStartAnew();
 
   if (HasUninstallSwitch(argc, argv)) return UninstallFlow();
 

@@ -68,5 +68,13 @@ int PlatformPrefsRemove(int allUsers, const char* domain, const char* key);
 // 1 and the value in `out` when a text value is stored and fits in `size`
 // bytes with its terminator; 0 otherwise. Never creates anything.
 int PlatformPrefsRead(int allUsers, const char* domain, const char* key, char* out, int size);
+// The folder that holds a scope's database, without a trailing '/'. With
+// `create` nonzero the folder and any missing parents are made first (a
+// user's own folders with mode 0700). 0 when it cannot be named, does not
+// fit or, with `create`, cannot be made.
+int PlatformPrefsFolder(int allUsers, int create, char* out, int size);
+// How long a read or write waits for another process's lock on a database
+// before it gives up (default 5000 ms). For tests.
+void PlatformPrefsSetBusyTimeout(int milliseconds);
 
 #endif
