@@ -9,6 +9,7 @@
 
 #include "launcher/internal.h"
 #include "launcher/launcher.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -89,10 +90,13 @@ int SdlMainInit(void) {
     SDL_Quit();  // releases what the failed start left behind
     return 0;
   }
+  // Quit requests reach the media layer's queue only while it exists.
+  PlatformAcceptQuitRequests(1);
   return 1;
 }
 
 void SdlQuit(void) {
+  PlatformAcceptQuitRequests(0);
   SDL_VideoQuit();
   SDL_Quit();
 }

@@ -77,4 +77,27 @@ int PlatformPrefsFolder(int allUsers, int create, char* out, int size);
 // before it gives up (default 5000 ms). For tests.
 void PlatformPrefsSetBusyTimeout(int milliseconds);
 
+// --- Executable ------------------------------------------------------------
+// The running executable's full path with every symbolic link resolved,
+// whatever argv[0] says. 0 when it is not known or does not fit.
+int PlatformExecutablePath(char* out, int size);
+
+// --- Quit requests ---------------------------------------------------------
+// The desktop's requests to end the program: SIGTERM, SIGINT and SIGHUP here.
+// They never end the process by themselves; each one is handed once to a
+// function of the caller's, on a thread of the platform's, and only while
+// requests are accepted. Requests that arrive while they are not are held
+// and handed on, once each, when they are accepted again.
+typedef void (*PlatformQuitFunction)(void);
+// Starts watching (once per process; a later call only replaces `deliver`).
+// A signal that is ignored, or already has a handler, is left as it is.
+// 0 when watching could not start: the signals then keep their defaults.
+int PlatformWatchQuitRequests(PlatformQuitFunction deliver);
+// Nonzero: held requests are handed on now, on the calling thread, and later
+// ones as they come. Zero: from the return on, no request is being handed on
+// and new ones are held. Callers bracket the time `deliver` may run.
+void PlatformAcceptQuitRequests(int accept);
+// How many requests have arrived so far, handed on or held.
+int PlatformQuitRequestCount(void);
+
 #endif
