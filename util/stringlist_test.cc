@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 #include <string>
@@ -131,6 +132,8 @@ TEST(SStringList, SplitsAsTheRulesSay) {
       {"a''b", '\'', kEither, {"a", "", "b"}, {1}},
       {"\xe9t\xe9,\x80\xff", ',', kEither, {"\xe9t\xe9", "\x80\xff"}, {}},
       {"\x80\xff\xff\xfe\xff", '\xff', kEither, {"\x80", "", "\xfe", ""}, {1}},
+      // A zero delimiter never cuts.
+      {"abcdefghij,k", '\0', kEither, {"abcdefghij,k"}, {}},
   };
   for (const SplitCase& c : cases) {
     for (int trim = 0; trim <= 1; ++trim) {
@@ -146,6 +149,89 @@ TEST(SStringList, SplitsAsTheRulesSay) {
       }
       SStringList constructed(c.text, c.delimiter, trim, 0);
       ExpectItems(constructed, c, std::string("constructed \"") + c.text + "\"");
+    }
+  }
+}
+
+// The rules applied one character at a time, to check the word-at-a-time
+// scan on texts whose delimiters and quotes fall anywhere in a word.
+struct ReferenceItems {
+  std::vector<std::string> items;
+  std::vector<int> starts;
+};
+
+ReferenceItems ReferenceSplit(const std::string& text, char delimiter, bool trim) {
+  auto is_quote = [](char c) { return c == '\'' || c == '"'; };
+  std::string copy = text;
+  const size_t length = copy.size();
+  ReferenceItems out;
+  bool quoted = false;
+  size_t pos = 0;
+  if (length > 0 && is_quote(copy[0])) {
+    quoted = true;
+    pos = 1;
+  }
+  out.starts.push_back(static_cast<int>(pos));
+  for (; pos < length; ++pos) {
+    const char c = copy[pos];
+    if (quoted && is_quote(c)) {
+      copy[pos] = ' ';
+      quoted = false;
+    } else if (!quoted && c == delimiter) {
+      copy[pos] = '\0';
+      const char next = pos + 1 < length ? copy[pos + 1] : '\0';
+      if (next == delimiter) {
+        out.starts.push_back(-1);
+      } else if (is_quote(next)) {
+        quoted = true;
+        out.starts.push_back(static_cast<int>(pos + 2));
+        ++pos;
+      } else {
+        out.starts.push_back(static_cast<int>(pos + 1));
+      }
+    }
+  }
+  for (int start : out.starts) {
+    std::string item = start < 0 ? "" : std::string(copy.c_str() + start);
+    if (trim && start >= 0) {
+      item.erase(0, std::min(item.find_first_not_of(' '), item.size()));
+      item.erase(item.find_last_not_of(' ') + 1);
+    }
+    out.items.push_back(item);
+  }
+  return out;
+}
+
+TEST(SStringList, MatchesTheRulesOnGeneratedTexts) {
+  const char alphabet[] = {'a', 'b', ' ', ',', '\'', '"', '\xff', '\t'};
+  const char delimiters[] = {',', ' ', '\'', '\xff'};
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t range) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % range;
+  };
+  SStringList list;
+  SStringList counter;
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(next(41), 'a');
+    for (char& c : text) c = alphabet[next(sizeof alphabet)];
+    const char delimiter = delimiters[next(sizeof delimiters)];
+    const bool trim = next(2) == 1;
+    const ReferenceItems want = ReferenceSplit(text, delimiter, trim);
+    ASSERT_EQ(list.Split(text.c_str(), delimiter, trim, 0), static_cast<int>(want.items.size()))
+        << "\"" << text << "\" delimiter " << int(delimiter);
+    for (int i = 0; i < list.Count(); ++i) {
+      ASSERT_EQ(list.GetItem(i), want.items[i]) << "\"" << text << "\" item " << i;
+      ASSERT_EQ(list.ItemStart(i) == -1, want.starts[i] == -1) << "\"" << text << "\" item " << i;
+      if (!trim) {
+        ASSERT_EQ(list.ItemStart(i), want.starts[i]) << "\"" << text << "\" item " << i;
+      }
+    }
+    // Counting on an uncut copy (no 0x01 in the text, so nothing is cut).
+    counter.Split(text.c_str(), '\x01', 0, 0);
+    for (char c : {',', 'a', '\xff'}) {
+      ASSERT_EQ(counter.CharCount(c), static_cast<int>(std::count(text.begin(), text.end(), c)))
+          << "\"" << text << "\"";
     }
   }
 }
