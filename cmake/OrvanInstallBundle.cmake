@@ -24,14 +24,13 @@ function(_orvan_clean_path var)
   set(${var} "${path}" PARENT_SCOPE)
 endfunction()
 
-# Checks that the folder `dir` (a path with DESTDIR in front) exists or can be
-# made: its nearest existing folder must be a folder that can be written.
-# Returns in `created_var` the folders that making it will create, deepest
-# first, without the DESTDIR.
-function(_orvan_plan_folder destdir dir created_var)
+# Checks that the folder `dir` exists or can be made: its nearest existing
+# folder must be a folder that can be written. Returns in `created_var` the
+# folders that making it will create, deepest first.
+function(_orvan_plan_folder dir created_var)
   set(created "")
   set(at "${dir}")
-  while(NOT EXISTS "${destdir}${at}")
+  while(NOT EXISTS "${at}")
     list(APPEND created "${at}")
     get_filename_component(parent "${at}" DIRECTORY)
     if(parent STREQUAL at OR parent STREQUAL "")
@@ -39,14 +38,14 @@ function(_orvan_plan_folder destdir dir created_var)
     endif()
     set(at "${parent}")
   endwhile()
-  if(NOT IS_DIRECTORY "${destdir}${at}")
-    _orvan_fail("${destdir}${at} is not a folder")
+  if(NOT IS_DIRECTORY "${at}")
+    _orvan_fail("${at} is not a folder")
   endif()
-  set(probe "${destdir}${at}/.${ORVAN_NAME}-install-probe")
+  set(probe "${at}/.${ORVAN_NAME}-install-probe")
   execute_process(COMMAND "${CMAKE_COMMAND}" -E touch "${probe}"
                   RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
   if(failed)
-    _orvan_fail("the folder ${destdir}${at} cannot be written")
+    _orvan_fail("the folder ${at} cannot be written")
   endif()
   file(REMOVE "${probe}")
   set(${created_var} "${created}" PARENT_SCOPE)
@@ -177,8 +176,8 @@ function(_orvan_install_bundle)
   get_filename_component(desktop_dir "${desktop}" DIRECTORY)
   get_filename_component(icon_dir "${icon}" DIRECTORY)
   foreach(dir IN ITEMS "${parent}" "${root}/bin" "${desktop_dir}" "${icon_dir}")
-    _orvan_plan_folder("${destdir}" "${dir}" created)
-    list(APPEND shared_created ${created})
+    _orvan_plan_folder("${destdir}${dir}" created)
+    list(APPEND shared_created ${created})  # used only when there is no DESTDIR
   endforeach()
   if(EXISTS "${destdir}${app}" AND NOT IS_DIRECTORY "${destdir}${app}")
     _orvan_fail("${destdir}${app} is in the way and is not a folder")
