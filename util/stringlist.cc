@@ -49,10 +49,16 @@ int CountChar(const char* text, size_t length, char ch) {
   const uint64_t pattern = Repeat(ch);
   int count = 0;
   size_t pos = 0;
-  for (; pos + 8 <= length; pos += 8) {
-    // One 0x01 per match; the multiplication sums the bytes into the top one.
-    const uint64_t ones = MatchMask(LoadWord(text + pos, 8), pattern) >> 7;
-    count += static_cast<int>((ones * 0x0101010101010101ULL) >> 56);
+  while (pos + 8 <= length) {
+    // Up to 255 words add their matches (0x01 per matching byte) into eight
+    // byte-wide sums, which cannot overflow; then the sums are added up.
+    const size_t words = (length - pos) / 8 < 255 ? (length - pos) / 8 : 255;
+    uint64_t sums = 0;
+    for (size_t i = 0; i < words; ++i, pos += 8) {
+      sums += MatchMask(LoadWord(text + pos, 8), pattern) >> 7;
+    }
+    sums = (sums & 0x00FF00FF00FF00FFULL) + ((sums >> 8) & 0x00FF00FF00FF00FFULL);
+    count += static_cast<int>((sums * 0x0001000100010001ULL) >> 48);
   }
   for (; pos < length; ++pos) count += text[pos] == ch;
   return count;

@@ -385,6 +385,8 @@ TEST(SStringList, LargeAndHostileTexts) {
     EXPECT_STREQ(list.GetItem(i), item) << i;
   }
   EXPECT_EQ(list.GetItemAsInt(65535), 65535);
+  SStringList uncut(big.c_str(), '\x01', 0, 0);
+  EXPECT_EQ(uncut.CharCount(','), 65535);
 
   // 1 MB of delimiters: empty first and last items, absent ones between.
   std::string commas(1 << 20, ',');
@@ -394,6 +396,8 @@ TEST(SStringList, LargeAndHostileTexts) {
   EXPECT_EQ(list.ItemStart(1 << 19), -1);
   EXPECT_EQ(list.ItemStart(1 << 20), 1 << 20);
   EXPECT_STREQ(list.GetItem(1 << 20), "");
+  uncut.Split(commas.c_str(), '\x01', 0, 0);
+  EXPECT_EQ(uncut.CharCount(','), 1 << 20);
 
   // 1 MB of quotes: one item, the opening quote dropped and the closing one
   // turned into a space.
