@@ -31,14 +31,15 @@
 #   and P itself for any other prefix.
 include_guard(GLOBAL)
 
-set(ORVAN_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
-set(ORVAN_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging)
 set(ORVAN_BUNDLE_INSTALL_DIR "" CACHE STRING
     "Folder that `cmake --install` puts game bundles in: absolute, relative to the install prefix, or empty for /opt with the prefixes /usr/local and /usr and the prefix itself otherwise")
 
+# The functions are called from other folders, and from a game's project that
+# holds this one as a subfolder: they find their files from their own place.
+
 function(orvan_add_engine target)
   add_library(${target} MODULE ${ARGN})
-  target_include_directories(${target} PRIVATE ${ORVAN_CMAKE_DIR}/../engine)
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../engine)
   target_link_options(${target} PRIVATE -Wl,-Bsymbolic)
   set_target_properties(${target} PROPERTIES
     PREFIX "" OUTPUT_NAME zizuzo SUFFIX ".so"
@@ -46,6 +47,8 @@ function(orvan_add_engine target)
 endfunction()
 
 function(orvan_add_bundle)
+  set(cmake_dir ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
+  get_filename_component(packaging_dir ${cmake_dir}/../packaging ABSOLUTE)
   cmake_parse_arguments(PARSE_ARGV 0 B "NO_UNINSTALL_LIST;NO_INSTALL"
     "NAME;ENGINE;LONG_NAME;COMMENT;ID;ICON;CATEGORIES;LAUNCHER;OUTPUT_DIR;COMPONENT" "RESOURCES")
   if(B_UNPARSED_ARGUMENTS)
@@ -68,7 +71,7 @@ function(orvan_add_bundle)
     set(B_ID com.brambleford.${B_NAME})
   endif()
   if(NOT B_ICON)
-    set(B_ICON ${ORVAN_PACKAGING_DIR}/orvan-game.svg)
+    set(B_ICON ${packaging_dir}/orvan-game.svg)
   endif()
   get_filename_component(B_ICON ${B_ICON} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   if(NOT B_ICON MATCHES "\\.(svg|png)$" OR NOT EXISTS ${B_ICON})
@@ -148,8 +151,8 @@ set(ORVAN_BUILT_APP [=[@app@]=])
 set(ORVAN_RESOURCES [=[@resource_paths@]=])
 set(ORVAN_UNINSTALL_LIST @uninstall_list@)
 set(ORVAN_BUNDLE_INSTALL_DIR [=[@ORVAN_BUNDLE_INSTALL_DIR@]=])
-set(ORVAN_DESKTOP_TEMPLATE [=[@ORVAN_PACKAGING_DIR@/orvan-game.desktop.in]=])
-include([=[@ORVAN_CMAKE_DIR@/OrvanInstallBundle.cmake]=])
+set(ORVAN_DESKTOP_TEMPLATE [=[@packaging_dir@/orvan-game.desktop.in]=])
+include([=[@cmake_dir@/OrvanInstallBundle.cmake]=])
 ]==] @ONLY)
   install(SCRIPT ${script} COMPONENT ${B_COMPONENT})
 endfunction()
