@@ -61,6 +61,7 @@ int AlreadyRunning(void) {
 void SendToInstance(const char*) {}
 
 extern "C" void SendIPC(const char* message) {
+  if (message == nullptr) return;
   if (vokSendIPC != nullptr) {
     Logf("[SendIPC] %s\n", message);
     vokSendIPC(message);
@@ -69,5 +70,6 @@ extern "C" void SendIPC(const char* message) {
   // A message that does not fit is not held: a cut one could name another
   // file. It still replaces any message held before it, as every later
   // message does, so the engine never gets a request the user gave up on.
+  if (message == g_sDelayedIPC) return;  // already held
   FormatWhole(g_sDelayedIPC, sizeof g_sDelayedIPC, "%s", message);
 }
