@@ -233,6 +233,13 @@ function(_orvan_install_bundle)
     if(destdir STREQUAL "")
       list(APPEND folders ${shared_created})
     endif()
+    # Installing again over an earlier install: the folders that one created
+    # exist now, but are still the game's to remove.
+    if(EXISTS "${destdir}${list_file}")
+      file(STRINGS "${destdir}${list_file}" earlier REGEX "^Folder:")
+      list(TRANSFORM earlier REPLACE "^Folder:" "")
+      list(APPEND folders ${earlier})
+    endif()
     list(REMOVE_DUPLICATES folders)
     list(SORT folders ORDER DESCENDING)
     set(text "")

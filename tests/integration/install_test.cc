@@ -148,6 +148,9 @@ class InstallTest : public ::testing::Test {
 TEST_F(InstallTest, InstallsTheGameAndItsUninstallListRemovesExactlyThat) {
   ProcessResult r = Install(prefix);
   ASSERT_TRUE(r.exited && r.exit_code == 0) << r.out << r.err;
+  // Installing again must not forget the folders the first install made.
+  r = Install(prefix);
+  ASSERT_TRUE(r.exited && r.exit_code == 0) << r.out << r.err;
 
   EXPECT_TRUE(IsExecutableFile(Exe()));
   EXPECT_TRUE(FileExists(App() + "/Contents/Resources/zizuzo.so"));
