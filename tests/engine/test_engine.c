@@ -9,6 +9,9 @@
  *                until SDL_QUIT; "sleep:MS"; "crash": abort(); "wait:PATH":
  *                poll SDL events until SDL_QUIT or until PATH exists
  *   TE_LONG, TE_SHORT, TE_APPID, TE_BUILD  answers of vokGetAppName
+ *   TE_TIMES     when 1, every line begins with "SECONDS.NANOSECONDS PID " from
+ *                the monotonic clock, so that tests can order the calls of
+ *                several processes that share one $TE_LOG
  *
  * Lines: "vokGetAppName", "vokCreate argc=N", "argv[i]=...", "cwd=...",
  * "commandline=..." (the launcher's g_AppCommandLine), "pid=...", "vokRun",
@@ -21,31 +24,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "orvan_engine.h"
 
 static int s_closes;
-
-static void Record(const char* format, ...) {
-  const char* path = getenv("TE_LOG");
-  char line[8192];
-  va_list args;
-  int fd;
-  int n;
-  if (path == NULL || path[0] == '\0') return;
-  va_start(args, format);
-  n = vsnprintf(line, sizeof line - 1, format, args);
-  va_end(args);
-  if (n < 0) return;
-  if (n > (int)sizeof line - 2) n = (int)sizeof line - 2;
-  line[n++] = '\n';
-  /* One write per line with O_APPEND: lines of racing processes never mix. */
-  fd = open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
-  if (fd < 0) return;
-  if (write(fd, line, (size_t)n) < 0) { /* nothing more to do */ }
-  close(fd);
-}
 
 static int EnvInt(const char* name, int fallback) {
   const char* v = getenv(name);
@@ -55,6 +39,33 @@ static int EnvInt(const char* name, int fallback) {
 static const char* EnvText(const char* name, const char* fallback) {
   const char* v = getenv(name);
   return v != NULL ? v : fallback;
+}
+
+static void Record(const char* format, ...) {
+  const char* path = getenv("TE_LOG");
+  char line[8192];
+  va_list args;
+  int fd;
+  int n = 0;
+  int body;
+  if (path == NULL || path[0] == '\0') return;
+  if (EnvInt("TE_TIMES", 0) == 1) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    n = snprintf(line, sizeof line, "%lld.%09ld %d ", (long long)now.tv_sec, now.tv_nsec, (int)getpid());
+  }
+  va_start(args, format);
+  body = vsnprintf(line + n, sizeof line - 1 - (size_t)n, format, args);
+  va_end(args);
+  if (body < 0) return;
+  n += body;
+  if (n > (int)sizeof line - 2) n = (int)sizeof line - 2;
+  line[n++] = '\n';
+  /* One write per line with O_APPEND: lines of racing processes never mix. */
+  fd = open(path, O_WRONLY | O_CREAT | O_APPEND, 0644);
+  if (fd < 0) return;
+  if (write(fd, line, (size_t)n) < 0) { /* nothing more to do */ }
+  close(fd);
 }
 
 int vokGetAppName(char* shortName, char* longName, char* appId, int* build) {
