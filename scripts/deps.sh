@@ -7,6 +7,7 @@ packages=(
   libsdl1.2-compat-dev libsqlite3-dev sqlite3
   googletest libgtest-dev libbenchmark-dev
   xvfb zenity xdotool x11-utils imagemagick desktop-file-utils
+  time valgrind strace
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -60,6 +60,10 @@ struct ProcessResult {
   std::string err;
 };
 
+// Starts of the launcher (any copy of the built orvan-launcher named by a
+// path) get the words of $ORVAN_TEST_WRAPPER in front when it is set, e.g. to
+// run it under valgrind (scripts/memcheck.sh).
+//
 // Runs argv (argv[0] is the program's path, no shell) with `env`, feeding
 // `input` on standard input, and waits for it, killing it after `timeout_ms`.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
