@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   xvfb zenity xdotool x11-utils imagemagick desktop-file-utils
   time valgrind strace
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
