@@ -1,7 +1,7 @@
 // Latency of one durable preferences write: SetSystemPreference returns only
 // after its transaction is on permanent storage, so this is mostly the disk's
 // sync time. Each repetition is a single call; the median over them is the
-// figure to read.
+// figure to read (every repetition goes to --benchmark_out).
 //
 // The databases go to a fresh folder under $ORVAN_BENCH_DIR, else /var/tmp
 // (a disk on most systems; /tmp may be memory, where syncs cost nothing).
@@ -34,7 +34,7 @@ BENCHMARK(BM_SetSystemPreferenceDurable)
     ->Iterations(1)
     ->Repetitions(201)
     ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
-    ->ReportAggregatesOnly(true)
+    ->DisplayAggregatesOnly(true)
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
 
