@@ -87,7 +87,10 @@ if os.path.exists(fuzz_path):
     names = {"target": "Target", "seconds": "Run time (s)", "executions": "Executions",
              "exec_per_sec": "Executions/s", "corpus_units": "Corpus inputs", "result": "Result"}
     print("From `%s`, written by `bash scripts/fuzz.sh SECONDS` (libFuzzer, clang, ASan and UBSan).\n" % fuzz_path)
-    print(table([names.get(h, h) for h in rows[0]], rows[1:]))
+    if len(rows) > 1:
+        print(table([names.get(h, h) for h in rows[0]], rows[1:]))
+    else:
+        print("The file holds no target's figures (was scripts/fuzz.sh still running?).")
     if fuzz_note:
         print("\n" + fuzz_note)
 else:
