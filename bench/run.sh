@@ -15,7 +15,7 @@
 # The table and the profile also go into docs/performance.md, between its
 # two marker lines; the rest of that file is left as it is.
 #
-#   bench/run.sh            about 5 minutes on two cores, build included
+#   bench/run.sh            about 2 minutes on two cores, and the build
 #   bench/run.sh --quick    fewer runs, to try the scripts out
 #   ORVAN_BENCH_BUILD, ORVAN_BENCH_NO_BUILD: see bench/timing.sh
 #   ORVAN_BENCH_DIR: where the preferences benchmark writes (default /var/tmp)
