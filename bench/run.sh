@@ -16,14 +16,15 @@
 # two marker lines; the rest of that file is left as it is.
 #
 #   bench/run.sh            about 2 minutes on two cores, and the build
-#   bench/run.sh --quick    fewer runs, to try the scripts out
+#   bench/run.sh --quick    fewer runs, to try the scripts out (the document is left alone)
 #   ORVAN_BENCH_BUILD, ORVAN_BENCH_NO_BUILD: see bench/timing.sh
 #   ORVAN_BENCH_DIR: where the preferences benchmark writes (default /var/tmp)
 set -euo pipefail
 source "$(dirname "$0")/timing.sh"
 
+quick=0
 if [[ ${1:-} == --quick ]]; then
-  launch_pairs=21 restart_pairs=5 memory_pairs=5 reps=5 min_time=0.05
+  quick=1 launch_pairs=21 restart_pairs=5 memory_pairs=5 reps=5 min_time=0.05
 else
   launch_pairs=201 restart_pairs=41 memory_pairs=21 reps=21 min_time=0.1
 fi
@@ -121,7 +122,14 @@ table() {
   cat "$BENCH_WORK/profile.md"
 } >"$BENCH_WORK/section.md"
 
-# Into docs/performance.md, between the markers (made with them when missing).
+echo
+table
+echo
+# Into docs/performance.md, between the markers (made with them when missing);
+# a quick run's figures are too few to keep.
+if ((quick)); then
+  exit 0
+fi
 doc=docs/performance.md
 begin='<!-- bench/run.sh writes from here -->'
 end='<!-- bench/run.sh writes up to here -->'
@@ -133,8 +141,4 @@ awk -v begin="$begin" -v end="$end" -v section="$BENCH_WORK/section.md" '
   $0 == end { skip = 0 }
   !skip' "$doc" >"$BENCH_WORK/doc.md"
 cp "$BENCH_WORK/doc.md" "$doc"
-
-echo
-table
-echo
 echo "Profile and the same table: $doc"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # the BENCH_ names are read by the scripts that source this
 # Shared by the bench/*.sh scripts (sourced, not run): the release build, a
 # game bundle with the test engine in a temporary home, alternating timings
 # and their summary.
@@ -13,7 +14,7 @@
 #   ORVAN_BENCH_RESULTS=<file>   also append each summary there as one
 #                                tab-separated row (bench/run.sh reads them)
 
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 BENCH_BUILD=${ORVAN_BENCH_BUILD:-build-release}
 BENCH_BASELINE="$BENCH_BUILD/bench/orvan_baseline"
 
