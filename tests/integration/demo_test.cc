@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
+#include "tests/support/xserver.h"
 
 using namespace orvan_test;
 
@@ -102,49 +103,6 @@ TEST_F(DemoTest, SigtermEndsTheGameCleanly) {
   EXPECT_TRUE(Contains(log, "[main] Closing\n[main] SDL_Quit\n")) << log;
   EXPECT_TRUE(Contains(log, "[main] Exiting\n")) << log;
 }
-
-// An X server of its own on a display nobody uses; stopped when it goes away.
-class XServer {
- public:
-  explicit XServer(const std::string& xvfb, const std::string& log) {
-    srand(static_cast<unsigned>(getpid()));
-    for (int attempt = 0; attempt < 10 && display_.empty(); ++attempt) {
-      int n = 97 + rand() % 800;
-      std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-      if (FileExists(socket) || FileExists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-      pid_ = StartProcess({xvfb, ":" + std::to_string(n), "-screen", "0", "800x600x24", "-nolisten", "tcp"},
-                          LaunchEnv("/nonexistent"), "", log);
-      if (pid_ <= 0) return;
-      bool gone = false;
-      WaitFor([&] {
-        int status;
-        gone = waitpid(pid_, &status, WNOHANG) == pid_;
-        return gone || FileExists(socket);
-      }, 15000);
-      if (!gone && FileExists(socket)) {
-        display_ = ":" + std::to_string(n);
-      } else {
-        if (!gone) Stop();
-        pid_ = -1;  // another server took the display first: try the next
-      }
-    }
-  }
-  ~XServer() { Stop(); }
-  XServer(const XServer&) = delete;
-  XServer& operator=(const XServer&) = delete;
-
-  const std::string& display() const { return display_; }
-
- private:
-  void Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    WaitProcess(pid_, 10000);  // kills it for good after that
-    pid_ = -1;
-  }
-  pid_t pid_ = -1;
-  std::string display_;
-};
 
 // A screenshot as 8-bit RGB, read from a binary PPM.
 struct Image {

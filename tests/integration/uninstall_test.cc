@@ -12,10 +12,12 @@
 
 #include <algorithm>
 #include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/support/test_support.h"
+#include "tests/support/xserver.h"
 
 using namespace orvan_test;
 
@@ -249,32 +251,14 @@ class GuiUninstallTest : public UninstallTest {
       if (Which(tool).empty()) GTEST_SKIP() << tool << " is not installed (Debian: xvfb, zenity, xdotool)";
     }
     UninstallTest::SetUp();
-    // A display number nobody uses: no lock file and no socket.
-    for (int n = 90 + getpid() % 300, tries = 0; tries < 20 && xvfb < 0; ++n, ++tries) {
-      std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-      if (FileExists("/tmp/.X" + std::to_string(n) + "-lock") || FileExists(socket)) continue;
-      pid_t pid = StartProcess({Which("Xvfb"), ":" + std::to_string(n), "-nolisten", "tcp",
-                                "-noreset", "-screen", "0", "800x600x24"},
-                               Env({}), "", tmp / "xvfb.log");
-      if (pid < 0) break;
-      if (WaitFor([&] { return FileExists(socket); }, 10000)) {
-        xvfb = pid;
-        display = ":" + std::to_string(n);
-      } else {
-        StopXvfb(pid);
-      }
-    }
-    ASSERT_GT(xvfb, 0) << "Xvfb did not start: " << ReadFile(tmp / "xvfb.log");
+    xserver = std::make_unique<XServer>(Which("Xvfb"), tmp / "xvfb.log");
+    display = xserver->display();
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start: " << ReadFile(tmp / "xvfb.log");
   }
 
   void TearDown() override {
     if (launcher > 0) WaitProcess(launcher, 1000);  // killed if still running
-    if (xvfb > 0) StopXvfb(xvfb);
-  }
-
-  static void StopXvfb(pid_t pid) {
-    kill(pid, SIGTERM);
-    WaitProcess(pid, 10000);
+    xserver.reset();
   }
 
   std::vector<std::string> GuiEnv() const {
@@ -330,7 +314,7 @@ class GuiUninstallTest : public UninstallTest {
     EXPECT_EQ(Xdotool({"key", "--clearmodifiers", key}).exit_code, 0);
   }
 
-  pid_t xvfb = -1;
+  std::unique_ptr<XServer> xserver;
   pid_t launcher = -1;
   std::string display;
 };
