@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/spawn_linux.h"
 
 extern char** environ;
 
@@ -31,15 +32,7 @@ int PlatformOpenUrl(const char* url) {
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  const int kSignals[] = {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD};
-  for (int s : kSignals) sigaddset(&defaults, s);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  InitChildSpawnAttr(&attr, POSIX_SPAWN_SETSID);
   char opener[] = "xdg-open";
   char* argv[] = {opener, const_cast<char*>(url), nullptr};
 

@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/spawn_linux.h"
 
 extern char** environ;
 
@@ -257,15 +258,7 @@ int ShowWithTool(Tool tool, const char* toolPath, int kind, const char* title, c
   if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  const int kSignals[] = {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD};
-  for (int s : kSignals) sigaddset(&defaults, s);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  InitChildSpawnAttr(&attr, 0);
 
   pid_t pid = -1;
   int rc = posix_spawn(&pid, toolPath, &actions, &attr, const_cast<char* const*>(argv), env);
