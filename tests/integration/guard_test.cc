@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/test_support.h"
+#include "tests/support/game_test.h"
 
 using namespace orvan_test;
 
@@ -61,21 +61,6 @@ int Count(const std::vector<std::string>& lines, const std::string& prefix) {
   int n = 0;
   for (const std::string& line : lines) n += line.rfind(prefix, 0) == 0;
   return n;
-}
-
-// The log without its banners' dates and blank lines.
-std::vector<std::string> LogLines(const std::string& log) {
-  std::vector<std::string> out;
-  for (const std::string& line : SplitLines(log)) {
-    if (line.rfind("EXE LOG opened ", 0) == 0) {
-      out.push_back("<opened>");
-    } else if (line.rfind("EXE LOG closed ", 0) == 0) {
-      out.push_back("<closed>");
-    } else if (!line.empty()) {
-      out.push_back(line);
-    }
-  }
-  return out;
 }
 
 class GuardLaunchTest : public ::testing::Test {

@@ -8,20 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/test_support.h"
+#include "tests/support/game_test.h"
 
 using namespace orvan_test;
 
 namespace {
 
-class LaunchTest : public ::testing::Test {
+class LaunchTest : public GameTest {
  protected:
-  void SetUp() override {
-    home = tmp / "home";
-    MakeDirs(home);
-    calls = tmp / "calls.txt";
-    game = MakeBundle(tmp.path(), "Game", ORVAN_LAUNCHER, ORVAN_TEST_ENGINE);
-  }
+  void SetUp() override { MakeGame(ORVAN_LAUNCHER, ORVAN_TEST_ENGINE); }
 
   ProcessResult Launch(const std::vector<std::string>& args = {},
                        const std::vector<std::string>& env = {}) {
@@ -32,30 +27,7 @@ class LaunchTest : public ::testing::Test {
     return RunProcess(argv, LaunchEnv(home, extra));
   }
 
-  std::string UserFolder() const { return home + "/Library/Application Support/Brambleford/Test Game"; }
-  std::string Log() const { return ReadFile(UserFolder() + "/Game.txt"); }
-  std::vector<std::string> Calls() const { return SplitLines(ReadFile(calls)); }
-
-  TempDir tmp;
-  std::string home;
-  std::string calls;
-  Bundle game;
 };
-
-// The log between its banners, banners replaced by markers.
-std::vector<std::string> LogLines(const std::string& log) {
-  std::vector<std::string> out;
-  for (const std::string& line : SplitLines(log)) {
-    if (line.rfind("EXE LOG opened ", 0) == 0) {
-      out.push_back("<opened>");
-    } else if (line.rfind("EXE LOG closed ", 0) == 0) {
-      out.push_back("<closed>");
-    } else if (!line.empty()) {
-      out.push_back(line);
-    }
-  }
-  return out;
-}
 
 TEST_F(LaunchTest, OneCycleLogsEveryStepInOrder) {
   ProcessResult r = Launch({"-safemode", "level1"});

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "tests/integration/reliability_support.h"
-#include "tests/support/test_support.h"
+#include "tests/support/game_test.h"
 
 using namespace orvan_test;
 
@@ -98,13 +98,10 @@ int MostAtOnce(const std::vector<Game>& games) {
   return most;
 }
 
-class LoadTest : public ::testing::Test {
+class LoadTest : public GameTest {
  protected:
   void SetUp() override {
-    home = tmp / "home";
-    MakeDirs(home);
-    calls = tmp / "calls.txt";
-    game = MakeBundle(tmp.path(), "Game", ORVAN_LAUNCHER, ORVAN_TEST_ENGINE);
+    MakeGame(ORVAN_LAUNCHER, ORVAN_TEST_ENGINE);
     // Anything a launch leaves running or unreaped becomes this process's
     // child, where the checks at the end find it.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
@@ -122,8 +119,6 @@ class LoadTest : public ::testing::Test {
     env.insert(env.end(), extra.begin(), extra.end());
     return LaunchEnv(home, env);
   }
-  std::string UserFolder() const { return home + "/Library/Application Support/Brambleford/Test Game"; }
-  std::string Log() const { return ReadFile(UserFolder() + "/Game.txt"); }
   std::string Db(int allUsers) const {
     return allUsers ? home + "/shared-prefs/preferences.db" : home + "/.config/orvan/preferences.db";
   }
@@ -143,10 +138,6 @@ class LoadTest : public ::testing::Test {
     EXPECT_TRUE(NoChildLeft());
   }
 
-  TempDir tmp;
-  std::string home;
-  std::string calls;
-  Bundle game;
   std::vector<pid_t> started;
 };
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/test_support.h"
+#include "tests/support/game_test.h"
 
 using namespace orvan_test;
 
@@ -22,14 +22,9 @@ extern char** environ;
 
 namespace {
 
-class ShellTest : public ::testing::Test {
+class ShellTest : public GameTest {
  protected:
-  void SetUp() override {
-    home = tmp / "home";
-    MakeDirs(home);
-    calls = tmp / "calls.txt";
-    game = MakeBundle(tmp.path(), "Game", ORVAN_LAUNCHER, ORVAN_TEST_ENGINE);
-  }
+  void SetUp() override { MakeGame(ORVAN_LAUNCHER, ORVAN_TEST_ENGINE); }
 
   std::vector<std::string> Env(const std::vector<std::string>& extra = {}) const {
     std::vector<std::string> all = {"TE_LOG=" + calls};
@@ -41,7 +36,6 @@ class ShellTest : public ::testing::Test {
     return StartProcess({game.exe}, Env(env));
   }
 
-  std::vector<std::string> Calls() const { return SplitLines(ReadFile(calls)); }
   int CountCalls(const std::string& line) const {
     std::vector<std::string> all = Calls();
     return static_cast<int>(std::count(all.begin(), all.end(), line));
@@ -50,9 +44,6 @@ class ShellTest : public ::testing::Test {
     return WaitFor([&] { return CountCalls(line) >= times; });
   }
 
-  std::string Log() const {
-    return ReadFile(home + "/Library/Application Support/Brambleford/Test Game/Game.txt");
-  }
   // The log's non-empty lines, the closing banner as "<closed>".
   std::vector<std::string> LogTail(size_t n) const {
     std::vector<std::string> lines;
@@ -84,11 +75,6 @@ class ShellTest : public ::testing::Test {
     }
     return records;
   }
-
-  TempDir tmp;
-  std::string home;
-  std::string calls;
-  Bundle game;
 };
 
 const std::vector<std::string> kNormalEnd = {
