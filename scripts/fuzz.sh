@@ -76,4 +76,6 @@ for name in "${names[@]}"; do
   printf '%-12s %6ss %12s executions %9s/s %6s corpus units  %s\n' \
     "$name" "$elapsed" "$executions" "$rate" "$units" "$result"
 done
+passed=$(awk -F'\t' 'NR > 1 && $6 == "ok"' "$results" | wc -l)
+echo "fuzz: $passed passed, $((${#names[@]} - passed)) failed"
 exit "$failed"
