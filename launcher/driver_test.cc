@@ -6,19 +6,11 @@
 #include <vector>
 
 #include "launcher/launcher.h"
+#include "tests/support/test_support.h"
+
+using orvan_test::Args;
 
 namespace {
-
-struct Args {
-  explicit Args(std::vector<std::string> items) : strings(std::move(items)) {
-    for (std::string& s : strings) pointers.push_back(s.data());
-    pointers.push_back(nullptr);
-  }
-  int argc() const { return static_cast<int>(strings.size()); }
-  char** argv() { return pointers.data(); }
-  std::vector<std::string> strings;
-  std::vector<char*> pointers;
-};
 
 struct CompositionCase {
   std::vector<std::string> args;

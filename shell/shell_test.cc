@@ -20,17 +20,6 @@ using namespace orvan_test;
 
 namespace {
 
-struct Args {
-  explicit Args(std::vector<std::string> items) : strings(std::move(items)) {
-    for (std::string& s : strings) pointers.push_back(s.data());
-    pointers.push_back(nullptr);
-  }
-  int argc() const { return static_cast<int>(strings.size()); }
-  char** argv() { return pointers.data(); }
-  std::vector<std::string> strings;
-  std::vector<char*> pointers;
-};
-
 TEST(ArgumentRule, DropsEverythingFromTheDesktopsLaunchArgumentOn) {
   struct Case {
     std::vector<std::string> args;

@@ -67,15 +67,6 @@ bool Sql(const std::string& path, const std::string& sql, std::string* result = 
   return ok;
 }
 
-std::string ThisHost() {
-  std::string id = ReadFile("/etc/machine-id");
-  id = id.substr(0, id.find_first_of(" \t\r\n"));
-  if (!id.empty()) return id;
-  char name[256] = {};
-  gethostname(name, sizeof name - 1);
-  return name;
-}
-
 class PrefsTest : public ::testing::Test {
  protected:
   PrefsTest()

@@ -24,21 +24,6 @@ namespace {
 const std::string kApp = std::string(ORVAN_BINARY_DIR) + "/OrvanDemo.app";
 const std::string kExe = kApp + "/Contents/MacOS/OrvanDemo";
 
-// `name` found in $PATH, or "".
-std::string FindProgram(const std::string& name) {
-  const char* path = getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return "";
-}
-
 // For runs of the demo, which opens a window: SDL2 is unloaded before the
 // sanitizer's leak check runs, so the window's buffers that it still holds at
 // exit show up as leaks from an unknown module, which no suppression can

@@ -21,15 +21,6 @@ namespace {
 
 const char kDomain[] = "com.brambleford.Test Game";
 
-std::string ThisHost() {
-  std::string id = ReadFile("/etc/machine-id");
-  id = id.substr(0, id.find_first_of(" \t\r\n"));
-  if (!id.empty()) return id;
-  char name[256] = {};
-  gethostname(name, sizeof name - 1);
-  return name;
-}
-
 // A process's identity as the record holds it: the process id and the low 32
 // bits of its start time, each in host order, as 16 hex digits.
 std::string IdentityHex(pid_t pid, uint32_t start_offset = 0) {

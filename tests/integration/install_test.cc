@@ -22,21 +22,6 @@ namespace {
 const char kGame[] = "OrvanDemo";
 const char kDesktopId[] = "com.brambleford.OrvanDemo";
 
-// `name` found in $PATH, or "".
-std::string FindProgram(const std::string& name) {
-  const char* path = getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return "";
-}
-
 // The cmake that configured the build under test.
 std::string CmakeCommand() {
   for (const std::string& line : SplitLines(ReadFile(std::string(ORVAN_BINARY_DIR) + "/CMakeCache.txt"))) {

@@ -30,20 +30,6 @@ const char kPollQuestion[] =
     "Error: Test Game has succesfully been removed from your computer.\nWould you like to take "
     "an exit poll to tell us why you're uninstalling?\n[OK/Cancel] ";
 
-// The program's full path from $PATH, or "".
-std::string Which(const char* name) {
-  const char* path = getenv("PATH");
-  std::string rest = path ? path : "";
-  for (size_t start = 0; start <= rest.size();) {
-    size_t end = rest.find(':', start);
-    if (end == std::string::npos) end = rest.size();
-    std::string dir = rest.substr(start, end - start);
-    if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
-    start = end + 1;
-  }
-  return "";
-}
-
 // "%XX" back to bytes.
 std::string PercentDecode(const std::string& s) {
   std::string out;
@@ -248,10 +234,10 @@ class GuiUninstallTest : public UninstallTest {
  protected:
   void SetUp() override {
     for (const char* tool : {"Xvfb", "zenity", "xdotool"}) {
-      if (Which(tool).empty()) GTEST_SKIP() << tool << " is not installed (Debian: xvfb, zenity, xdotool)";
+      if (FindProgram(tool).empty()) GTEST_SKIP() << tool << " is not installed (Debian: xvfb, zenity, xdotool)";
     }
     UninstallTest::SetUp();
-    xserver = std::make_unique<XServer>(Which("Xvfb"), tmp / "xvfb.log");
+    xserver = std::make_unique<XServer>(FindProgram("Xvfb"), tmp / "xvfb.log");
     display = xserver->display();
     ASSERT_FALSE(display.empty()) << "Xvfb did not start: " << ReadFile(tmp / "xvfb.log");
   }
@@ -267,7 +253,7 @@ class GuiUninstallTest : public UninstallTest {
   }
 
   ProcessResult Xdotool(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv = {Which("xdotool")};
+    std::vector<std::string> argv = {FindProgram("xdotool")};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProcess(argv, GuiEnv(), "", 10000);
   }

@@ -303,6 +303,28 @@ pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::
 
 ProcessResult WaitProcess(pid_t pid, int timeout_ms) { return Reap(pid, timeout_ms); }
 
+std::string ThisHost() {
+  std::string id = ReadFile("/etc/machine-id");
+  id = id.substr(0, id.find_first_of(" \t\r\n"));
+  if (!id.empty()) return id;
+  char name[256] = {};
+  gethostname(name, sizeof name - 1);
+  return name;
+}
+
+std::string FindProgram(const std::string& name) {
+  const char* path = getenv("PATH");
+  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+  for (size_t start = 0; start <= dirs.size();) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string candidate = dirs.substr(start, end - start) + "/" + name;
+    if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return "";
+}
+
 bool WaitFor(const std::function<bool()>& ready, int timeout_ms) {
   long long deadline = NowMs() + timeout_ms;
   while (NowMs() < deadline) {

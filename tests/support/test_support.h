@@ -76,6 +76,24 @@ pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::
 // Waits for a process from StartProcess; kills it after `timeout_ms`.
 ProcessResult WaitProcess(pid_t pid, int timeout_ms = 60000);
 
+// An argument vector made of strings, as main() receives one (null-terminated).
+struct Args {
+  explicit Args(std::vector<std::string> items) : strings(std::move(items)) {
+    for (std::string& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+  }
+  int argc() const { return static_cast<int>(strings.size()); }
+  char** argv() { return pointers.data(); }
+  std::vector<std::string> strings;
+  std::vector<char*> pointers;
+};
+
+// The machine the preferences are kept for: /etc/machine-id, else the host name.
+std::string ThisHost();
+
+// `name` found in an entry of $PATH (empty entries skipped), or "".
+std::string FindProgram(const std::string& name);
+
 // Polls `ready` every few milliseconds; true once it holds, false after `timeout_ms`.
 bool WaitFor(const std::function<bool()>& ready, int timeout_ms = 20000);
 
