@@ -173,21 +173,8 @@ class FaultTest : public ::testing::Test {
                        int timeout_ms = 60000) {
     return RunProcess(Argv(args), Env(extra), "", timeout_ms);
   }
-  pid_t Start(const std::vector<std::string>& extra) {
-    pid_t pid = StartProcess(Argv({}), Env(extra));
-    if (pid > 0) started.push_back(pid);
-    return pid;
-  }
-  ProcessResult Finish(pid_t pid) {
-    std::erase(started, pid);
-    return WaitProcess(pid);
-  }
-  void TearDown() override {
-    for (pid_t pid : started) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  }
+  pid_t Start(const std::vector<std::string>& extra) { return started.Add(StartProcess(Argv({}), Env(extra))); }
+  ProcessResult Finish(pid_t pid) { return started.Finish(pid); }
 
   std::string UserFolder() const { return home + "/Library/Application Support/Brambleford/Test Game"; }
   std::string DocumentsFolder() const { return home + "/Documents/Brambleford/Test Game"; }
@@ -209,7 +196,7 @@ class FaultTest : public ::testing::Test {
   std::string home;
   std::string calls;
   Bundle game;
-  std::vector<pid_t> started;
+  StartedProcesses started;  // last: killed before the folders go
 };
 
 // The log of a launch that ran out of room: the part of the full text that
@@ -366,7 +353,7 @@ TEST_F(FaultTest, LockedPreferencesDatabaseNeitherStopsTheGameNorChangesTheFile)
     close(release[1]);
     HoldExclusive({Db(0), Db(1)}, ready[1], release[0]);
   }
-  started.push_back(holder);
+  started.Add(holder);
   close(ready[1]);
   close(release[0]);
   char byte = 0;
@@ -379,7 +366,7 @@ TEST_F(FaultTest, LockedPreferencesDatabaseNeitherStopsTheGameNorChangesTheFile)
   close(release[1]);
   int status = 0;
   ASSERT_EQ(waitpid(holder, &status, 0), holder);
-  std::erase(started, holder);
+  started.Forget(holder);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the lock was held throughout";
 
   ASSERT_TRUE(r.exited) << "signal " << r.signal << (r.timed_out ? " (timed out)" : "");

@@ -80,21 +80,9 @@ class GuardLaunchTest : public ::testing::Test {
     return RunProcess(Argv(args), Env(name, extra));
   }
   pid_t Start(const std::string& name, const std::vector<std::string>& extra = {}) {
-    pid_t pid = StartProcess(Argv({}), Env(name, extra));
-    if (pid > 0) started.push_back(pid);
-    return pid;
+    return started.Add(StartProcess(Argv({}), Env(name, extra)));
   }
-  ProcessResult Finish(pid_t pid) {
-    std::erase(started, pid);
-    return WaitProcess(pid);
-  }
-  // Nothing a failed test started outlives it.
-  void TearDown() override {
-    for (pid_t pid : started) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  }
+  ProcessResult Finish(pid_t pid) { return started.Finish(pid); }
 
   std::string Calls(const std::string& name) const { return tmp / (name + ".calls"); }
   std::vector<std::string> CallLines(const std::string& name) const { return SplitLines(ReadFile(Calls(name))); }
@@ -153,7 +141,7 @@ class GuardLaunchTest : public ::testing::Test {
   TempDir tmp;
   std::string home;
   Bundle game;
-  std::vector<pid_t> started;
+  StartedProcesses started;  // last: killed before the folders go
 };
 
 TEST_F(GuardLaunchTest, FirstLaunchRecordsItselfWhileItRunsAndRemovesTheRecord) {
@@ -314,7 +302,7 @@ TEST_F(GuardLaunchTest, OfSixteenLaunchesStartedTogetherExactlyOneRunsTheGame) {
   for (int i = 0; i < 16; ++i) ASSERT_GT(Start("race", {"TE_RUN=wait:" + done}), 0);
   // Fifteen hand over and end; the one left runs the game. Wait until every
   // launch still alive is in the game.
-  std::vector<pid_t>& left = started;
+  std::vector<pid_t>& left = started.pids();
   ASSERT_TRUE(WaitFor(
       [&] {
         for (auto it = left.begin(); it != left.end();) {

@@ -106,13 +106,7 @@ class LoadTest : public GameTest {
     // child, where the checks at the end find it.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
   }
-  void TearDown() override {
-    for (pid_t pid : started) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-    prctl(PR_SET_CHILD_SUBREAPER, 0);
-  }
+  void TearDown() override { prctl(PR_SET_CHILD_SUBREAPER, 0); }
 
   std::vector<std::string> Env(const std::vector<std::string>& extra) const {
     std::vector<std::string> env = {"TE_LOG=" + calls, "TE_TIMES=1"};
@@ -138,7 +132,7 @@ class LoadTest : public GameTest {
     EXPECT_TRUE(NoChildLeft());
   }
 
-  std::vector<pid_t> started;
+  StartedProcesses started;
 };
 
 TEST_F(LoadTest, TwoHundredLaunchesInARowOfAGameThatRestartsThreeTimes) {
@@ -201,11 +195,11 @@ TEST_F(LoadTest, ThirtyTwoLaunchesAtOnceRunOneGameAtATime) {
     for (int i = 0; i < kLaunches; ++i) {
       pid_t pid = StartProcess({game.exe}, Env({"TE_RUN=sleep:200"}));
       ASSERT_GT(pid, 0);
-      started.push_back(pid);
+      started.Add(pid);
       launches.insert(pid);
     }
     for (pid_t pid : launches) {
-      std::erase(started, pid);
+      started.Forget(pid);
       ProcessResult r = WaitProcess(pid, 120000);
       EXPECT_TRUE(r.exited) << "pid " << pid << ": signal " << r.signal;
       EXPECT_EQ(r.exit_code, 0) << "pid " << pid;

@@ -325,6 +325,25 @@ std::string FindProgram(const std::string& name) {
   return "";
 }
 
+StartedProcesses::~StartedProcesses() {
+  for (pid_t pid : pids_) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+}
+
+pid_t StartedProcesses::Add(pid_t pid) {
+  if (pid > 0) pids_.push_back(pid);
+  return pid;
+}
+
+void StartedProcesses::Forget(pid_t pid) { std::erase(pids_, pid); }
+
+ProcessResult StartedProcesses::Finish(pid_t pid, int timeout_ms) {
+  Forget(pid);
+  return WaitProcess(pid, timeout_ms);
+}
+
 bool WaitFor(const std::function<bool()>& ready, int timeout_ms) {
   long long deadline = NowMs() + timeout_ms;
   while (NowMs() < deadline) {

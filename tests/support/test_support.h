@@ -94,6 +94,25 @@ std::string ThisHost();
 // `name` found in an entry of $PATH (empty entries skipped), or "".
 std::string FindProgram(const std::string& name);
 
+// Processes a test started in the background. Any still running when the
+// object goes away are killed and reaped, so nothing a failed test started
+// outlives it.
+class StartedProcesses {
+ public:
+  StartedProcesses() = default;
+  ~StartedProcesses();
+  StartedProcesses(const StartedProcesses&) = delete;
+  StartedProcesses& operator=(const StartedProcesses&) = delete;
+
+  pid_t Add(pid_t pid);      // keeps `pid` (when > 0) and returns it
+  void Forget(pid_t pid);    // the test reaped it itself
+  ProcessResult Finish(pid_t pid, int timeout_ms = 60000);  // Forget, then WaitProcess
+  std::vector<pid_t>& pids() { return pids_; }
+
+ private:
+  std::vector<pid_t> pids_;
+};
+
 // Polls `ready` every few milliseconds; true once it holds, false after `timeout_ms`.
 bool WaitFor(const std::function<bool()>& ready, int timeout_ms = 20000);
 
